@@ -148,7 +148,7 @@ DevReturn ShowWriter::create(const char* path, const DevChar* name, const Showta
 }
 
 DevReturn ShowWriter::append(const DMXFrame& frame) {
-    if (stage_ != Stage::Writing) return DevWrongState;
+    if (closing_) return DevWrongState;
     if (frame.channelCount < 0 || frame.channelCount > SHOWTAPE_MAX_CHANNELS) {
         return DevFrameTooLarge;
     }
@@ -182,6 +182,7 @@ DevReturn ShowWriter::flush() {
 }
 
 DevReturn ShowWriter::finish() {
+    closing_ = true;
     if (stage_ == Stage::SyncFailed) return DevIOError;
     if (stage_ == Stage::Writing) {
         const DevReturn room = reserve(kEndRecordSize);

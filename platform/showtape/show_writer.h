@@ -78,6 +78,7 @@ private:
     std::uint64_t frames_ = 0;
     std::uint32_t runningCrc_ = 0;
     Stage stage_ = Stage::Writing;
+    bool closing_ = false;  // finish() was called
 };
 
 }  // namespace showtape
