@@ -1,0 +1,28 @@
+# Fails unless every dynamic symbol LIBRARY defines is a JNI native named
+# PREFIX... (the linker's own section markers aside), and REQUIRED is one.
+# cmake -DNM=<nm> -DLIBRARY=<lib> -DPREFIX=<prefix> -DREQUIRED=<symbol> -P check_jni_exports.cmake
+cmake_minimum_required(VERSION 3.25)
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+                OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REPLACE "\n" ";" lines "${listing}")
+set(exported)
+foreach(line IN LISTS lines)
+  if(line MATCHES "([^ ]+)$")
+    set(symbol ${CMAKE_MATCH_1})
+    if(symbol MATCHES "^(_init|_fini|_edata|_end|__bss_start)$")
+      continue()
+    endif()
+    if(NOT symbol MATCHES "^${PREFIX}")
+      message(FATAL_ERROR "${LIBRARY} exports ${symbol}, which is not a native of ${PREFIX}")
+    endif()
+    list(APPEND exported ${symbol})
+  endif()
+endforeach()
+if(NOT REQUIRED IN_LIST exported)
+  message(FATAL_ERROR "${LIBRARY} does not export ${REQUIRED}")
+endif()
+list(LENGTH exported count)
+message(STATUS "${count} natives exported, nothing else")
