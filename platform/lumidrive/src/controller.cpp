@@ -119,7 +119,7 @@ void Controller::beginSession(int32_t handle) {
     endSession();
     session_.handle = handle;
     counters_.resetAllBut(Op::openDevice);
-    if (auto* dir = dynamic_cast<DirectoryStore*>(store_.get())) dir->removeStaleTemporaries();
+    if (auto* dir = dynamic_cast<DirectoryStore*>(store_.get())) dir->prepare();
     if (!triggerFile_.empty()) {
         std::string why;
         TriggerTable loaded;

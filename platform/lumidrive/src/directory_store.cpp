@@ -184,7 +184,8 @@ std::string tempName() {
 
 DirectoryStore::DirectoryStore(std::filesystem::path root) : root_(root.string()) {}
 
-void DirectoryStore::removeStaleTemporaries() {
+void DirectoryStore::prepare() {
+    ::mkdir(root_.c_str(), 0777);  // failing here shows later, as the store's errors
     DirHolder dir(::opendir(root_.c_str()));
     if (!dir) return;
     const int dfd = ::dirfd(dir.get());

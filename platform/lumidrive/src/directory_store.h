@@ -12,14 +12,15 @@ namespace lumidrive {
 
 class DirectoryStore final : public ShowStore {
 public:
-    /// `root` is the store's folder; it is created when the first show is
-    /// written and reads as empty until then.
+    /// `root` is the store's folder; it is created when the controller is
+    /// opened (and reads as empty while it is missing).
     explicit DirectoryStore(std::filesystem::path root);
 
-    /// Removes upload temporaries that an earlier run left behind (a run that
-    /// ended in the middle of an upload). Called when the controller is opened,
-    /// while this process holds the controller.
-    void removeStaleTemporaries();
+    /// Makes the store ready when its controller is opened (while this
+    /// process holds the controller): creates the store's folder if it is
+    /// missing, and removes upload temporaries that an earlier run left behind
+    /// when it ended in the middle of an upload.
+    void prepare();
 
     DevReturn list(const StorePath& folder, std::vector<StoreEntry>& out) override;
     DevReturn usage(StoreUsage& out) override;
