@@ -104,6 +104,8 @@ const Scenario* g_scenario = nullptr;
 // starts the scenario's action from there.
 class ChildWatcher : public QObject {
 public:
+    using QObject::QObject;
+
     bool eventFilter(QObject* watched, QEvent* event) override {
         if (event->type() == QEvent::Show && !m_shown) {
             if (auto* window = qobject_cast<ShowsaverMainWindow*>(watched)) {
@@ -136,8 +138,9 @@ void installChildWatchers() {
         std::fflush(stdout);
         std::_Exit(98);
     });
-    app->installEventFilter(new ChildWatcher);
+    app->installEventFilter(new ChildWatcher(app));
     auto* catcher = new ModalCatcher;
+    catcher->setParent(app);
     catcher->onBox = [](const ModalCatcher::Box& box) {
         std::printf("BOX\t%s\t%s\n", qPrintable(box.caption), qPrintable(escaped(box.text)));
         std::fflush(stdout);
