@@ -155,7 +155,7 @@ bool frameFromJava(JNIEnv* env, jobject frame, const FrameFieldIds& ids, DMXFram
 }
 
 bool frameToJava(JNIEnv* env, jobject frame, const FrameFieldIds& ids, const DMXFrame& record,
-                 std::size_t channelsAvailable) noexcept {
+                 std::size_t channelsAvailable, ElementsPastBuffer past) noexcept {
     if (!frame) {
         throwDevException(env, DevError);
         return false;
@@ -174,6 +174,7 @@ bool frameToJava(JNIEnv* env, jobject frame, const FrameFieldIds& ids, const DMX
                               : 0;
     std::transform(record.dmxData, record.dmxData + n, elements.data(),
                    [](uint8_t byte) { return static_cast<jint>(byte); });
+    if (past == ElementsPastBuffer::Zero) std::fill(elements.data() + n, elements.data() + elements.size(), jint{0});
     return true;
 }
 

@@ -277,15 +277,20 @@ private:
 /// dmxData or elements not had; DevOutOfMemory for the channel buffer.
 bool frameFromJava(JNIEnv* env, jobject frame, const FrameFieldIds& ids, DMXFrame& record) noexcept;
 
+/// What frameToJava does with the elements of dmxData from index
+/// `channelsAvailable` on, which have no byte in the buffer.
+enum class ElementsPastBuffer { Keep, Zero };
+
 /// Frame rule, C to Java. Into the Java DMXFrame `frame`: startCode and
 /// timeCode from `record`, and byte i of record.dmxData, as a value from 0 to
 /// 255, into element i of the frame's existing dmxData array for every i
 /// below both the array's length and `channelsAvailable` (the size of the
-/// buffer at record.dmxData); later elements keep their values. The array is
-/// never replaced and the elements are given back in mode 0. The frame is
-/// left untouched when it fails: false after raising DevException(DevError)
-/// for a null frame, a null dmxData or elements not had.
+/// buffer at record.dmxData); later elements keep their values, or become 0
+/// with ElementsPastBuffer::Zero. The array is never replaced and the
+/// elements are given back in mode 0. The frame is left untouched when it
+/// fails: false after raising DevException(DevError) for a null frame, a null
+/// dmxData or elements not had.
 bool frameToJava(JNIEnv* env, jobject frame, const FrameFieldIds& ids, const DMXFrame& record,
-                 std::size_t channelsAvailable) noexcept;
+                 std::size_t channelsAvailable, ElementsPastBuffer past = ElementsPastBuffer::Keep) noexcept;
 
 }  // namespace lumivex::jni

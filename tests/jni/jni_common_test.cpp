@@ -165,6 +165,14 @@ TEST_F(JniCommonTest, FrameToJavaNeverReadsPastTheBuffer) {
     EXPECT_EQ(frameData(frame), (std::vector<jint>{10, 20, 30, 40, 7, 7}));
 }
 
+TEST_F(JniCommonTest, FrameToJavaCanZeroTheElementsPastTheBuffer) {
+    uint8_t buffer[4] = {10, 20, 30, 40};
+    DMXFrame record{2, 1, 2, buffer};
+    jobject frame = javaFrame(0, 0, {7, 7, 7, 7, 7, 7});
+    ASSERT_TRUE(frameToJava(env_, frame, frameIds(), record, sizeof buffer, ElementsPastBuffer::Zero));
+    EXPECT_EQ(frameData(frame), (std::vector<jint>{10, 20, 30, 40, 0, 0}));
+}
+
 TEST_F(JniCommonTest, FrameToJavaOfAnEmptyArraySetsOnlyTheCodes) {
     uint8_t buffer[16] = {1, 2, 3};
     DMXFrame record{3, 9, 8, buffer};
