@@ -381,12 +381,14 @@ DevReturn Controller::getFreeSpace(int32_t h, int64_t* freeSpace) {
 DevReturn Controller::getFirstFile(int32_t h, const DevChar* directory, DevFileEntry* entry) {
     Call call(*this, h, Op::getFirstFile);
     if (DevReturn r = call.refused()) return r;
+    // Every getFirstFile ends the listing before it; a failed one leaves
+    // nothing for getNextFile.
+    session_.listing.clear();
+    session_.listingNext = 0;
     if (!hasStore() || !config_.canListFiles) return DevNotSupported;
     if (!entry) return DevInvalidArgument;
     StorePath folder;
     if (DevReturn r = parseName(directory, NameKind::Directory, folder)) return r;
-    session_.listing.clear();
-    session_.listingNext = 0;
     std::vector<StoreEntry> listing;
     if (DevReturn r = store_->list(folder, listing)) return r;
     session_.listing = std::move(listing);
@@ -580,10 +582,10 @@ DevReturn Controller::setTriggerHeader(int32_t h, const DevTriggerHeader* header
 DevReturn Controller::getFirstTrigger(int32_t h, DevTrigger* trigger, DevTriggerAction* action) {
     Call call(*this, h, Op::getFirstTrigger);
     if (DevReturn r = call.refused()) return r;
-    if (config_.numberPlaybackTriggers <= 0) return DevNotSupported;
-    if (!trigger || !action) return DevInvalidArgument;
     session_.triggerListing.clear();
     session_.triggerNext = 0;
+    if (config_.numberPlaybackTriggers <= 0) return DevNotSupported;
+    if (!trigger || !action) return DevInvalidArgument;
     if (triggersError_ != DevSuccess) return triggersError_;
     session_.triggerListing = triggers_.rows;
     if (session_.triggerListing.empty()) return DevNoMoreData;

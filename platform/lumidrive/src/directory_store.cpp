@@ -20,6 +20,10 @@ namespace {
 
 constexpr const char* kTempPrefix = ".upload-";
 
+// Frames are read into a buffer of kMaxFileChannels bytes; the show-file
+// library may write that many.
+static_assert(kMaxFileChannels >= SHOWTAPE_MAX_CHANNELS);
+
 DevReturn fromErrno(int error) {
     switch (error) {
     case ENOENT:
