@@ -59,6 +59,8 @@ public:
 
     /// The reference, still owned.
     T get() const noexcept { return ref_; }
+    /// Gives up ownership and returns the reference (to return it to Java).
+    T release() noexcept { return std::exchange(ref_, nullptr); }
     /// Whether a reference is held (false for a null reference).
     explicit operator bool() const noexcept { return ref_ != nullptr; }
 
