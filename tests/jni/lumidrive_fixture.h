@@ -36,7 +36,7 @@ protected:
     jobject device_ = nullptr;
 };
 
-/// A 256-unit field holding `text` cut to `units` units, the rest zero, as a string.
+/// What a 256-unit field holds after the text-in rule: `text` cut to 255 units, then zero units.
 inline std::u16string fieldOf(const std::u16string& text) {
     std::u16string field = text.substr(0, std::min<std::size_t>(text.size(), DEV_TEXT_UNITS - 1));
     field.resize(DEV_TEXT_UNITS, u'\0');
