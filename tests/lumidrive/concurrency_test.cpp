@@ -141,9 +141,11 @@ TEST(Concurrency, ClosingWhileOtherThreadsCallIsSafe) {
         const int32_t h = openOrFail(1, 1);
         std::atomic<bool> stop{false};
         std::atomic<int> unexpected{0};
+        std::atomic<int> rounds{0};
         auto caller = [&] {
             uint8_t buf[512];
             while (!stop) {
+                ++rounds;
                 ShowtapeHeader header;
                 const DevReturn r = openFile(h, u"Chase", &header);
                 if (r != DevSuccess && r != DevWrongState && r != DevInvalidHandle) ++unexpected;
@@ -156,7 +158,7 @@ TEST(Concurrency, ClosingWhileOtherThreadsCallIsSafe) {
         };
         std::thread a(caller);
         std::thread b(caller);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        while (rounds < 4) std::this_thread::yield();  // both callers are busy on the device
         EXPECT_EQ(closeDevice(h), DevSuccess);
         stop = true;
         a.join();
