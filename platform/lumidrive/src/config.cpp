@@ -253,10 +253,13 @@ bool parseControllerIni(std::string_view text, const std::string& folderName,
     ControllerConfig cfg;
     cfg.folderName = folderName;
     std::u16string folder16;
-    utf8ToUtf16(folderName, folder16);
+    if (!utf8ToUtf16(folderName, folder16)) folder16 = u"controller";
     cfg.name = folder16;
     cfg.port = u"sim-" + folder16;
-    if (cfg.port.size() > kMaxNameUnits) cfg.port.resize(kMaxNameUnits);
+    if (cfg.port.size() > kMaxNameUnits) {
+        cfg.port.resize(kMaxNameUnits);
+        if (cfg.port.back() >= 0xD800 && cfg.port.back() <= 0xDBFF) cfg.port.pop_back();  // half a pair
+    }
 
     std::set<std::string> seen;
     bool haveType = false;
