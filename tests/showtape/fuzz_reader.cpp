@@ -50,7 +50,9 @@ bool reseal(std::vector<std::uint8_t>& b) {
             if (b.size() - at < 17) break;
             putU32(&b[at + 13], crc(&b[at], 13));
             const std::uint32_t count = getU32(&b[at + 9]);
-            if (count > SHOWTAPE_MAX_CHANNELS || b.size() - at < 21 + std::size_t{count}) break;
+            // Counts above the limit are sealed too: the reader must refuse
+            // them by their value, not by their checksum.
+            if (b.size() - at < 21 + std::size_t{count}) break;
             putU32(&b[at + 17 + count], crc(&b[at], 17 + std::size_t{count}));
             running = crc(&b[at], 21 + std::size_t{count}, running);
             ++frames;

@@ -61,6 +61,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "could not write the seed shows\n");
         return 1;
     }
+    // A largest frame followed by spare bytes: one changed byte in its count
+    // makes a frame that claims more than any reader's buffer holds.
+    std::vector<char> large = bytesOf(seeds / "large.dmx");
+    large.resize(large.size() + 1024, '\x5a');
+    store(seeds / "large-padded.dmx", large);
     std::vector<char> small = bytesOf(seeds / "small.dmx");
     store(seeds / "small-cut.dmx", {small.begin(), small.end() - 9});
     small[small.size() - 30] ^= 0x20;
