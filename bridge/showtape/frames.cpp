@@ -46,7 +46,15 @@ JNIEXPORT jint JNICALL Java_com_lumivex_controller_Showtape_readDMXFrame(JNIEnv*
     }
     const std::optional<ShowObject> show = openFileOf(env, self);
     if (!show) return DevError;
-    if (!frame) {  // checked before the read, so no frame of the show is skipped
+    // A frame that cannot take the result is refused before the library
+    // reads, and so consumes, the next frame of the show.
+    if (!frame) {
+        throwDevException(env, DevError);
+        return DevError;
+    }
+    const std::optional<FrameFieldIds> ids = frameFields(env, frame);
+    if (!ids) return DevError;
+    if (!ScopedLocalRef<jobject>(env, env->GetObjectField(frame, ids->dmxData))) {
         throwDevException(env, DevError);
         return DevError;
     }
@@ -59,8 +67,6 @@ JNIEXPORT jint JNICALL Java_com_lumivex_controller_Showtape_readDMXFrame(JNIEnv*
     }
     // The channels come from our buffer alone, whatever the library did with the pointer.
     record.dmxData = receive.get();
-    const std::optional<FrameFieldIds> ids = frameFields(env, frame);
-    if (!ids) return DevError;
     // Every element of the Java array is written: bytes of the buffer, then 0
     // for elements past it.
     if (!frameToJava(env, frame, *ids, record, receive.size(), ElementsPastBuffer::Zero)) return DevError;

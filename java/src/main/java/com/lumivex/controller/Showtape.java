@@ -143,10 +143,10 @@ public class Showtape {
      *
      * @param frame filled with the next frame; untouched unless 0 is returned
      * @return 0 when {@code frame} was filled, 2 when the show has no further frame
-     * @throws DevException 1 when no file is open or {@code frame} is null (nothing is read), and when the
-     *                      frame's array is null or cannot be written, or a field of the frame cannot be found
-     *                      (the frame read from the file is then skipped); 10 when the native buffer cannot be
-     *                      allocated; the library's code for any failure other than 2
+     * @throws DevException 1 when no file is open, {@code frame} or its array is null, or a field of the frame
+     *                      cannot be found (nothing is read then), and when the array's elements cannot be had
+     *                      (the frame read is then skipped); 10 when the native buffer cannot be allocated;
+     *                      the library's code for any failure other than 2
      */
     public native int readDMXFrame(DMXFrame frame) throws DevException;
 
