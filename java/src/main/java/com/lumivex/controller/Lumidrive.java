@@ -288,7 +288,8 @@ public class Lumidrive {
      * @param entry     filled with the first entry; untouched unless 0 is returned
      * @return 0 when {@code entry} was filled; 2 when the directory is empty; 1 when the directory cannot be read
      *         or the name cannot become a Java string; 10 when the native entry cannot be allocated
-     * @throws DevException the library's code for any failure other than 2
+     * @throws DevException the library's code for any failure other than 2; 1 when {@code directory} or
+     *                      {@code entry} is null (the library is not called)
      */
     public native int getFirstFile(String directory, DevFileEntry entry) throws DevException;
 
@@ -298,12 +299,21 @@ public class Lumidrive {
      * @param entry filled with the next entry; untouched unless 0 is returned
      * @return 0 when {@code entry} was filled; 2 when no entry is left; 1 when the name cannot become a Java string;
      *         10 when the native entry cannot be allocated
-     * @throws DevException the library's code for any failure other than 2
+     * @throws DevException the library's code for any failure other than 2; 1 when {@code entry} is null
+     *                      (the library is not called)
      */
     public native int getNextFile(DevFileEntry entry) throws DevException;
 
     /**
      * Deletes a file of the controller's store, reporting progress to a listener.
+     *
+     * <p>The listener belongs to this call alone: deletes running at the same
+     * time on other threads report to their own listeners, and it is never
+     * called after this method returns. If the listener throws, it hears no
+     * further progress, the library still completes (or fails) the delete,
+     * and this method throws the listener's exception; when the library
+     * fails as well, its {@link DevException} is attached to that exception
+     * as suppressed ({@link Throwable#getSuppressed()}).
      *
      * @param name     the file to delete, given whole
      * @param listener receives the progress on this thread during the call; may be null
@@ -324,12 +334,14 @@ public class Lumidrive {
     /**
      * Reads the next frame of the open stored show into an existing frame. Every
      * element of {@code frame.dmxData} receives a channel value from 0 to 255;
-     * the array keeps its length.
+     * the array keeps its length. Elements past the frame's channels, and past
+     * the first 2048, receive 0.
      *
      * @param frame filled with the next frame; untouched unless 0 is returned
      * @return 0 when {@code frame} was filled; 2 when the show has no further frame;
      *         10 when the native frame cannot be allocated
-     * @throws DevException the library's code for any failure other than 2
+     * @throws DevException the library's code for any failure other than 2; 1 when {@code frame} or its data is
+     *                      null (the library is not called, so no frame is used up) or the data cannot be written
      */
     public native int readFrame(DMXFrame frame) throws DevException;
 
