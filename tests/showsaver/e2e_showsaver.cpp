@@ -97,6 +97,13 @@ bool readShowFile(const QString& path, Show& out, QString& error) {
     return true;
 }
 
+// What is in the folder, for failure messages.
+QString savedFiles(const QDir& dir) {
+    return QStringLiteral("files saved: [") +
+           dir.entryList(QDir::Files | QDir::NoDotAndDotDot, QDir::Name).join(QStringLiteral(", ")) +
+           QLatin1Char(']');
+}
+
 QString headerDifference(const ShowtapeHeader& a, const ShowtapeHeader& b) {
     QStringList diff;
     if ((a.constantFrameRate != 0) != (b.constantFrameRate != 0)) diff << "constantFrameRate";
@@ -119,19 +126,56 @@ private slots:
     void initTestCase();
     void cleanupTestCase();
     void savesShowsTypedAndChosenByKeyboard();
+    void withoutControllersEndsWithStatus255();
 
 private:
     // Runs xdotool with these arguments; its output, or a failed check.
     QString xdotool(const QStringList& args, int timeoutMs = 15000);
     void keys(const QStringList& keyNames);
+    bool copyToClipboard(const QString& text);
     QString waitForWindow(const QString& title);
-    void saveCurrentShowAs(const QString& fileName);
+    // Presses "Save Show" and enters the file name into the dialog: each piece
+    // is typed, or pasted from the clipboard when it starts with "paste:".
+    void saveCurrentShowAs(const QStringList& nameTyped);
+
+    void startShowsaver(QProcess& program, const QString& workDir, const QString& simDir);
+    static void stop(QProcess& program);
 
     QString m_xdotool;
+    QString m_xclip;
     QProcess m_xserver;
     QString m_display;
     QTemporaryDir m_home;
 };
+
+void EndToEndTest::startShowsaver(QProcess& program, const QString& workDir, const QString& simDir) {
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    for (const char* unset : {"QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "XDG_CURRENT_DESKTOP",
+                              "WAYLAND_DISPLAY", "LUMIDRIVE_SIM_DIR", "SESSION_MANAGER"})
+        env.remove(QString::fromLatin1(unset));
+    if (!simDir.isEmpty()) env.insert(QStringLiteral("LUMIDRIVE_SIM_DIR"), simDir);
+    // Qt keeps its per-user state (e.g. the file dialog's) under these.
+    env.insert(QStringLiteral("HOME"), m_home.path());
+    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
+                            "XDG_RUNTIME_DIR"}) {
+        const QString dir = m_home.filePath(QString::fromLatin1(var));
+        QDir().mkpath(dir);
+        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        env.insert(QString::fromLatin1(var), dir);
+    }
+    program.setProcessEnvironment(env);
+    program.setWorkingDirectory(workDir);
+    program.setProcessChannelMode(QProcess::ForwardedChannels);
+    program.start(QStringLiteral(SHOWSAVER_PROGRAM), QStringList{});
+}
+
+void EndToEndTest::stop(QProcess& program) {
+    if (program.state() != QProcess::NotRunning) {
+        program.kill();
+        program.waitForFinished();
+    }
+}
 
 QString EndToEndTest::xdotool(const QStringList& args, int timeoutMs) {
     QProcess p;
@@ -145,9 +189,27 @@ QString EndToEndTest::xdotool(const QStringList& args, int timeoutMs) {
         qWarning("xdotool %s did not finish", qPrintable(args.join(' ')));
         return {};
     }
-    if (p.exitCode() != 0)
-        qWarning("xdotool %s: %s", qPrintable(args.join(' ')), p.readAllStandardError().constData());
+    // A search that finds nothing fails silently; anything else says why.
+    if (const QByteArray errors = p.readAllStandardError(); !errors.isEmpty())
+        qWarning("xdotool %s: %s", qPrintable(args.join(' ')), errors.constData());
     return QString::fromUtf8(p.readAllStandardOutput()).trimmed();
+}
+
+bool EndToEndTest::copyToClipboard(const QString& text) {
+    // xclip takes the clipboard, then leaves a child serving it for one paste
+    // (it ends with the X server at the latest) and returns.
+    QProcess p;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("DISPLAY"), m_display);
+    p.setProcessEnvironment(env);
+    p.setStandardOutputFile(QProcess::nullDevice());
+    p.setStandardErrorFile(QProcess::nullDevice());
+    p.start(m_xclip, {QStringLiteral("-selection"), QStringLiteral("clipboard"), QStringLiteral("-loops"),
+                      QStringLiteral("1")});
+    if (!p.waitForStarted(10000)) return false;
+    p.write(text.toUtf8());
+    p.closeWriteChannel();
+    return p.waitForFinished(15000) && p.exitCode() == 0;
 }
 
 void EndToEndTest::keys(const QStringList& keyNames) {
@@ -166,8 +228,10 @@ QString EndToEndTest::waitForWindow(const QString& title) {
 void EndToEndTest::initTestCase() {
     const QString xvfb = QStandardPaths::findExecutable(QStringLiteral("Xvfb"));
     m_xdotool = QStandardPaths::findExecutable(QStringLiteral("xdotool"));
-    QVERIFY2(!xvfb.isEmpty() && !m_xdotool.isEmpty(),
-             "needs Xvfb and xdotool (Debian packages xvfb and xdotool; scripts/install-deps installs them)");
+    m_xclip = QStandardPaths::findExecutable(QStringLiteral("xclip"));
+    QVERIFY2(!xvfb.isEmpty() && !m_xdotool.isEmpty() && !m_xclip.isEmpty(),
+             "needs Xvfb, xdotool and xclip (Debian packages xvfb, xdotool and xclip; "
+             "scripts/install-deps installs them)");
     QVERIFY(m_home.isValid());
 
     // Xvfb picks a free display and writes its number to stdout.
@@ -193,13 +257,20 @@ void EndToEndTest::cleanupTestCase() {
     }
 }
 
-void EndToEndTest::saveCurrentShowAs(const QString& fileName) {
+void EndToEndTest::saveCurrentShowAs(const QStringList& nameTyped) {
     // Focus is on the list: on to "List Shows", then "Save Show", and press it.
     keys({QStringLiteral("Tab"), QStringLiteral("Tab"), QStringLiteral("space")});
     const QString dialog = waitForWindow(QStringLiteral("Choose a file"));
     QVERIFY2(!dialog.isEmpty(), "the save dialog did not appear");
     // The file name field has the focus: type the name and press Enter.
-    xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), fileName});
+    for (const QString& piece : nameTyped) {
+        if (piece.startsWith(QLatin1String("paste:"))) {
+            QVERIFY(copyToClipboard(piece.mid(6)));
+            keys({QStringLiteral("ctrl+v")});
+        } else {
+            xdotool({QStringLiteral("type"), QStringLiteral("--delay"), QStringLiteral("20"), piece});
+        }
+    }
     keys({QStringLiteral("Return")});
 }
 
@@ -216,31 +287,9 @@ void EndToEndTest::savesShowsTypedAndChosenByKeyboard() {
     QVERIFY(saves.mkpath(QStringLiteral(".")));
 
     QProcess program;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("DISPLAY"), m_display);
-    for (const char* unset : {"QT_QPA_PLATFORM", "QT_QPA_PLATFORMTHEME", "XDG_CURRENT_DESKTOP",
-                              "WAYLAND_DISPLAY", "LUMIDRIVE_SIM_DIR", "SESSION_MANAGER"})
-        env.remove(QString::fromLatin1(unset));
-    // Qt keeps its per-user state (e.g. the file dialog's) under these.
-    env.insert(QStringLiteral("HOME"), m_home.path());
-    for (const char* var : {"XDG_CONFIG_HOME", "XDG_DATA_HOME", "XDG_CACHE_HOME", "XDG_STATE_HOME",
-                            "XDG_RUNTIME_DIR"}) {
-        const QString dir = m_home.filePath(QString::fromLatin1(var));
-        QDir().mkpath(dir);
-        QFile::setPermissions(dir, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-        env.insert(QString::fromLatin1(var), dir);
-    }
-    program.setProcessEnvironment(env);
-    program.setWorkingDirectory(saves.path());
-    program.setProcessChannelMode(QProcess::ForwardedChannels);
-    program.start(QStringLiteral(SHOWSAVER_PROGRAM), QStringList{});
+    startShowsaver(program, saves.path(), QString());
     QVERIFY2(program.waitForStarted(10000), "Showsaver did not start");
-    auto stopProgram = qScopeGuard([&program] {
-        if (program.state() != QProcess::NotRunning) {
-            program.kill();
-            program.waitForFinished();
-        }
-    });
+    auto stopProgram = qScopeGuard([&program] { stop(program); });
 
     const QString window = waitForWindow(QStringLiteral("Controller Read Utility"));
     QVERIFY2(!window.isEmpty(), "the Showsaver window did not appear");
@@ -251,9 +300,10 @@ void EndToEndTest::savesShowsTypedAndChosenByKeyboard() {
           QStringLiteral("Down")});
     // A name with letters outside Latin-1 must be saved exactly as typed.
     const QString firstName = QString::fromUtf8("Bühne ☀ zwei");
-    saveCurrentShowAs(firstName);
+    // Typed where a US keyboard has the keys, pasted where it has none.
+    saveCurrentShowAs({QStringLiteral("B"), QString::fromUtf8("paste:ühne ☀"), QStringLiteral(" zwei")});
     const QString firstPath = saves.filePath(firstName + QStringLiteral(".dmx"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(firstPath), 15000);
+    QTRY_VERIFY2_WITH_TIMEOUT(QFile::exists(firstPath), qPrintable(savedFiles(saves)), 15000);
 
     // File > Controllers > the second controller. Focus went back to "Save
     // Show" when the dialog closed: back to "List Shows", press it, back to
@@ -264,8 +314,8 @@ void EndToEndTest::savesShowsTypedAndChosenByKeyboard() {
           QStringLiteral("Return")});
     keys({QStringLiteral("shift+Tab"), QStringLiteral("space"), QStringLiteral("shift+Tab")});
     const QString secondPath = saves.filePath(QStringLiteral("studio.dmx"));
-    saveCurrentShowAs(QStringLiteral("studio.dmx"));
-    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(secondPath), 15000);
+    saveCurrentShowAs({QStringLiteral("studio.dmx")});
+    QTRY_VERIFY2_WITH_TIMEOUT(QFile::exists(secondPath), qPrintable(savedFiles(saves)), 15000);
 
     waitForWindow(QStringLiteral("Controller Read Utility"));
     keys({QStringLiteral("ctrl+x")});
@@ -293,6 +343,27 @@ void EndToEndTest::savesShowsTypedAndChosenByKeyboard() {
         for (size_t i = 0; i < saved.frames.size(); ++i)
             QVERIFY2(saved.frames[i] == check.expected.frames[i], qPrintable(QStringLiteral("frame %1").arg(i)));
     }
+}
+
+void EndToEndTest::withoutControllersEndsWithStatus255() {
+    // A simulator folder with no controller in it.
+    QTemporaryDir noControllers;
+    QVERIFY(noControllers.isValid());
+    QProcess program;
+    startShowsaver(program, noControllers.path(), noControllers.path());
+    QVERIFY2(program.waitForStarted(10000), "Showsaver did not start");
+    auto stopProgram = qScopeGuard([&program] { stop(program); });
+
+    const QString box = waitForWindow(QStringLiteral("Fatal Error"));
+    QVERIFY2(!box.isEmpty(), "no Fatal Error box appeared");
+    // The main window is never shown on this path.
+    QCOMPARE(xdotool({QStringLiteral("search"), QStringLiteral("--onlyvisible"), QStringLiteral("--name"),
+                      QStringLiteral("^Controller Read Utility$")}),
+             QString());
+    keys({QStringLiteral("Return")});
+    QVERIFY2(program.waitForFinished(15000), "Showsaver did not end after the box");
+    QCOMPARE(program.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(program.exitCode(), 255);
 }
 
 QTEST_GUILESS_MAIN(EndToEndTest)

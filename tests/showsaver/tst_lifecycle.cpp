@@ -129,6 +129,17 @@ private:
 
 QString escaped(QString text) { return text.replace(QLatin1Char('\n'), QStringLiteral("\\n")); }
 
+// The library calls made so far. Printed when a box is shown (a fatal box
+// ends the process at once, so nothing can follow it) and when the program
+// returns.
+void printCalls() {
+    std::string line = "CALLS";
+    for (const doubles::Call& c : doubles::calls())
+        line += " " + c.op + "(" + std::to_string(c.handle) + ")";
+    std::puts(line.c_str());
+    std::fflush(stdout);
+}
+
 // Runs inside the program's QApplication constructor.
 void installChildWatchers() {
     auto* app = QCoreApplication::instance();
@@ -143,17 +154,8 @@ void installChildWatchers() {
     catcher->setParent(app);
     catcher->onBox = [](const ModalCatcher::Box& box) {
         std::printf("BOX\t%s\t%s\n", qPrintable(box.caption), qPrintable(escaped(box.text)));
-        std::fflush(stdout);
+        printCalls();
     };
-}
-
-// Runs however the child ends: after main returns or at std::exit.
-void printCalls() {
-    std::string line = "CALLS";
-    for (const doubles::Call& c : doubles::calls())
-        line += " " + c.op + "(" + std::to_string(c.handle) + ")";
-    std::puts(line.c_str());
-    std::fflush(stdout);
 }
 
 // ---- parent side ----
@@ -283,11 +285,11 @@ int runChildScenario(int argc, char** argv, const char* name) {
     doubles::reset();
     g_scenario->script();
     qAddPreRoutine(installChildWatchers);
-    std::atexit(printCalls);
 
     // The program sees only its own name, as when started by a user.
     int programArgc = argc > 0 ? 1 : 0;
     const int result = runShowsaver(programArgc, argv);
+    printCalls();
     std::printf("RESULT %d\n", result);
     std::fflush(stdout);
     return result;

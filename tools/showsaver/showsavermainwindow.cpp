@@ -19,6 +19,7 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <iterator>
 
@@ -170,19 +171,19 @@ ShowsaverMainWindow::ShowsaverMainWindow(QWidget* parent, const char* name, Qt::
     // Controllers: one checkable item per usable controller. The exclusive
     // group keeps the open controller's check mark when its item is chosen
     // again; controllerChanged moves the mark on a switch.
-    m_controllerMenu = new QMenu(this);
+    m_controllerMenu = new QMenu(windowText("Controllers"), this);
     new QActionGroup(m_controllerMenu);
     connect(m_controllerMenu, &QMenu::triggered, this,
             [this](QAction* item) { controllerChanged(item->data().toInt()); });
 
-    m_fileMenu = new QMenu(menuBar());
-    m_fileMenu->addMenu(m_controllerMenu)->setText(windowText("Controllers"));
+    m_fileMenu = new QMenu(windowText("&File"), menuBar());
+    m_fileMenu->addMenu(m_controllerMenu);
     m_fileMenu->addSeparator();
     QAction* exitItem = m_fileMenu->addAction(windowText("E&xit"));
     connect(exitItem, &QAction::triggered, QCoreApplication::instance(), &QCoreApplication::quit);
     exitItem->setShortcut(QKeySequence(windowText("CTRL+X", "File|Exit")));
 
-    menuBar()->addMenu(m_fileMenu)->setText(windowText("&File"));
+    menuBar()->addMenu(m_fileMenu);
 
     connect(this, &ShowsaverMainWindow::statusBarMessage, statusBar(), &QStatusBar::showMessage);
 
@@ -269,7 +270,10 @@ void ShowsaverMainWindow::fatalControllerError() {
                                      "Please check the connection to the controller and restart "
                                      "this program.\n"
                                      "The program will now exit."));
-    std::exit(-1);
+    // End at once: no destructor runs, so no controller is closed and no
+    // toolkit thread is torn down under a live application.
+    std::fflush(nullptr);
+    std::_Exit(-1);
 }
 
 void ShowsaverMainWindow::showError(const char* prefix, DevReturn code) {
