@@ -1,11 +1,13 @@
 // End to end: the real Showsaver program on the real controller simulator
 // (its built-in controllers) and the real show-file library, in a private X
 // server (Xvfb), driven only by keyboard input sent through the X server
-// (xdotool), as a person at the keyboard would: list the shows, pick one,
-// save it through the save dialog, switch controllers in the menu, save
-// another, quit with Ctrl+X. Each saved file is then read back through the
-// show-file library and compared, header and every frame, with the show as
-// the controller library delivers it.
+// (xdotool) and one paste from the clipboard (xclip), as a person at the
+// keyboard would: list the shows, pick one, save it through the save dialog
+// under a name with letters outside Latin-1, switch controllers in the menu,
+// save another, quit with Ctrl+X. Each saved file is then read back through
+// the show-file library and compared, header and every frame, with the show
+// as the controller library delivers it. A second case starts the program
+// with no controller attached and checks that it ends with status 255.
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
