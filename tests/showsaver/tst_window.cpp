@@ -1,7 +1,6 @@
 // The window's form, menus and status messages, and how it finds, offers and
 // switches controllers, against the scripted controller double.
 #include <QAction>
-#include <QActionGroup>
 #include <QElapsedTimer>
 #include <QHBoxLayout>
 #include <QKeySequence>

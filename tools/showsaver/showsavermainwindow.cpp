@@ -1,6 +1,5 @@
 #include "showsavermainwindow.h"
 
-#include <QActionGroup>
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
@@ -168,11 +167,9 @@ ShowsaverMainWindow::ShowsaverMainWindow(QWidget* parent, const char* name, Qt::
             &QCoreApplication::quit);
     m_fileBox->clear();
 
-    // Controllers: one checkable item per usable controller. The exclusive
-    // group keeps the open controller's check mark when its item is chosen
-    // again; controllerChanged moves the mark on a switch.
+    // Controllers: one checkable item per usable controller; the open one
+    // carries the check mark (see controllerChanged).
     m_controllerMenu = new QMenu(windowText("Controllers"), this);
-    new QActionGroup(m_controllerMenu);
     connect(m_controllerMenu, &QMenu::triggered, this,
             [this](QAction* item) { controllerChanged(item->data().toInt()); });
 
@@ -209,7 +206,6 @@ void ShowsaverMainWindow::findControllers() {
     DevEntry found{};
     if (getFirstDevice(&found) != DevSuccess) fatalControllerError();
 
-    auto* group = m_controllerMenu->findChild<QActionGroup*>();
     for (;;) {
         // The controller the last getNextDevice delivered is not looked at
         // once the table is full, and no further one is asked for.
@@ -225,7 +221,6 @@ void ShowsaverMainWindow::findControllers() {
             QAction* item = m_controllerMenu->addAction(text);
             item->setCheckable(true);
             item->setData(id);
-            group->addAction(item);
             slot.menuId = id;
             ++m_controllerCount;
         }
@@ -243,7 +238,12 @@ void ShowsaverMainWindow::findControllers() {
 }
 
 void ShowsaverMainWindow::controllerChanged(int id) {
-    if (id == m_currentMenuId) return;
+    if (id == m_currentMenuId) {
+        // Choosing a checkable item has just toggled its mark off; the open
+        // controller stays open and keeps it.
+        m_controllerMenu->actions().at(id)->setChecked(true);
+        return;
+    }
 
     const ControllerSlot* const table = m_controllers.get();
     const ControllerSlot* const end = table + m_controllerCount;
