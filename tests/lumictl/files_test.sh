@@ -15,12 +15,12 @@ expect 0 out '^file: +show\.dmx \(2845 bytes\)$' out '^name: +"Four channels"$' 
 # Values follow the maker's formula: (31 i + 7 c + (i c) mod 5) mod 256, for frame i and channel c from 0.
 lumictl dump show.dmx --count 2
 expect 0 out '^frame 1 start 0 time 0 channels 4: 0 7 14 21$' out '^frame 2 start 0 time 40 channels 4: 31 39 47 55$'
-[[ $(wc -l <"$T/out") == 2 ]] || fail "--count 2 wrote $(wc -l <"$T/out") lines"
+[[ $(wc -l <"$OUT") == 2 ]] || fail "--count 2 wrote $(wc -l <"$OUT") lines"
 lumictl dump show.dmx --first 10 --count 1 --json
 expect 0 out '^\{"frame":10,"startCode":204,"timeCode":360,"channels":\[23,34,40,46\]\}$'
 lumictl dump show.dmx --json
 expect 0
-[[ $(grep -c '^{"frame":[0-9]*,"startCode":[0-9]*,"timeCode":[0-9]*,"channels":\[[0-9]*,[0-9]*,[0-9]*,[0-9]*\]}$' "$T/out") == 50 ]] \
+[[ $(grep -c '^{"frame":[0-9]*,"startCode":[0-9]*,"timeCode":[0-9]*,"channels":\[[0-9]*,[0-9]*,[0-9]*,[0-9]*\]}$' "$OUT") == 50 ]] \
     || fail "dump --json did not write 50 well-formed lines"
 
 # Damage: cut inside frame 31, a flipped channel byte in frame 3, not a show file at all.
@@ -34,7 +34,7 @@ for case in "cut.dmx 31 18 DevTruncated" "flipped.dmx 3 17 DevCorrupt"; do
     expect 1 err "lumictl: info: $file: reading frame $frame failed: code $code \\($name\\)"
     lumictl dump "$file"
     expect 1 err "reading frame $frame failed: code $code"
-    [[ $(wc -l <"$T/out") == $((frame - 1)) ]] || fail "dump of $file wrote $(wc -l <"$T/out") lines before the damage, expected $((frame - 1))"
+    [[ $(wc -l <"$OUT") == $((frame - 1)) ]] || fail "dump of $file wrote $(wc -l <"$OUT") lines before the damage, expected $((frame - 1))"
 done
 lumictl info text.dmx
 expect 1 err 'cannot open text\.dmx: code 16 \(DevBadFormat\)'

@@ -31,6 +31,7 @@ verify_with_ola() {
 # ---- Constant rates: no drift over a long show; the round trip keeps every frame ----
 for case in "44 26407 8" "29.97002997 1799 16" "40 1200 512"; do
     read -r rate frames channels <<<"$case"
+    rm -f show.dmx show.ola back.dmx again.ola
     "$MAKE_SHOW" show.dmx --frames "$frames" --channels "$channels" --rate "$rate" --name Show || exit 1
     exact=$(awk -v n="$frames" -v r="$rate" 'BEGIN { printf "%.6f", n * 1000 / r }')
     rounded=$(awk -v n="$frames" -v r="$rate" 'BEGIN { printf "%d", n * 1000 / r + 0.5 }')
@@ -68,7 +69,7 @@ expect 1 err 'codes\.dmx: frame 5 has start code 23 and OLA shows hold only star
 printf 'OLA Show\n1 1,2,3\n10\n1 4,5,6\n250\n1 7,8\n40\n1 9,9,9\n' >variable.ola
 lumictl import-ola variable.ola variable.dmx --name Variable
 expect 0 out 'imported 4 frames of universe 1 .* as "Variable": 10 frames/s on average, not constant, last frame at 0\.300 s' \
-         err '^note: 1 frame narrower than 3 channels were padded with zeros$'
+         err '^note: 1 frame narrower than 3 channels was padded with zeros$'
 lumictl dump variable.dmx
 expect 0 out '^frame 2 start 0 time 10 channels 3: 4 5 6$' out '^frame 3 start 0 time 260 channels 3: 7 8 0$' \
          out '^frame 4 start 0 time 300 channels 3: 9 9 9$'

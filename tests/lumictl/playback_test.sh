@@ -31,7 +31,7 @@ expect 1 err '--rate must be a number above 0'
 sim_controller sim/a type=1 number=1 numberLivePlayChannels=16
 sim_controller sim/b type=1 number=2 'fault=sendFrame DevIOError at 5'
 (
-    export LUMIDRIVE_SIM_DIR=$T/sim
+    export LUMIDRIVE_SIM_DIR=$PWD/sim
     lumictl live small.dmx -c 1
     expect 1 err 'the frames of small\.dmx have 512 channels; controller 1 \(a on sim-a\) plays at most 16 live'
     lumictl live small.dmx -c 2
@@ -69,7 +69,7 @@ grep -qE '^sent [0-9]+ frames of small\.dmx live' live.out || fail "live did not
 mkdir -p sim2/a/shows out
 sim_controller sim2/a type=1 number=1 totalSpace=64M
 cp long.dmx sim2/a/shows/Long
-LUMIDRIVE_SIM_DIR=$T/sim2 "$LUMICTL" save Long out/long.dmx --progress=always >save.out 2>save.err &
+LUMIDRIVE_SIM_DIR=$PWD/sim2 "$LUMICTL" save Long out/long.dmx --progress=always >save.out 2>save.err &
 pid=$!
 wait_for save.err 'saving [0-9]'
 kill -INT "$pid"

@@ -9,7 +9,7 @@ sim_controller sim/1-flaky type=1 number=1 'fault=readFrame DevIOError from 100'
 sim_controller sim/2-closing type=1 number=2 'fault=closeFile 9'
 sim_controller sim/3-good type=1 number=3
 for c in 1-flaky 2-closing 3-good; do mkdir -p "sim/$c/shows" && cp show.dmx "sim/$c/shows/Flaky"; done
-export LUMIDRIVE_SIM_DIR=$T/sim
+export LUMIDRIVE_SIM_DIR=$PWD/sim
 mkdir out
 
 # Frames 1-99 come through, then the controller fails: nothing is saved.

@@ -6,9 +6,12 @@
 # JNI complaint or sanitizer report in its output fails the test.
 set -u
 
+# The test works in $T/work; the output of the last lumictl run is in $OUT and $ERR.
 T=$(mktemp -d "${TMPDIR:-/tmp}/lumictl-test.XXXXXX")
 trap 'rm -rf "$T"' EXIT
-cd "$T" || exit 1
+mkdir "$T/run" "$T/work" && cd "$T/work" || exit 1
+OUT=$T/run/out
+ERR=$T/run/err
 export LUMICTL_JAVA_OPTIONS="-Xcheck:jni ${LUMICTL_JAVA_OPTIONS:-}"
 
 failures=0
@@ -28,15 +31,15 @@ finish() {
     exit 0
 }
 
-# lumictl ARGS...: runs the launcher; its output is in $T/out and $T/err,
-# its exit status in $status.
+# lumictl ARGS...: runs the launcher; its output is in $OUT and $ERR, its
+# exit status in $status.
 lumictl() {
-    "$LUMICTL" "$@" >"$T/out" 2>"$T/err"
+    "$LUMICTL" "$@" >"$OUT" 2>"$ERR"
     status=$?
     echo "\$ lumictl $* -> $status" >&2
-    sed 's/^/  | /' "$T/out" "$T/err" | head -n 40 >&2
+    sed 's/^/  | /' "$OUT" "$ERR" | head -n 40 >&2
     if grep -qE 'WARNING in native method|JNI local refs|FATAL ERROR|ERROR: AddressSanitizer|runtime error:' \
-        "$T/out" "$T/err"; then
+        "$OUT" "$ERR"; then
         fail "lumictl $*: the VM or a sanitizer complained"
     fi
 }
@@ -51,7 +54,7 @@ expect() {
     while (($# >= 2)); do
         local stream=$1 pattern=$2
         shift 2
-        if ! grep -qE -- "$pattern" "$T/$stream"; then
+        if ! grep -qE -- "$pattern" "$T/run/$stream"; then
             fail "standard $stream lacks /$pattern/"
         fi
     done
@@ -59,7 +62,7 @@ expect() {
 
 # expect_not STREAM PATTERN: the last run did not print PATTERN.
 expect_not() {
-    if grep -qE -- "$2" "$T/$1"; then
+    if grep -qE -- "$2" "$T/run/$1"; then
         fail "standard $1 has /$2/ but should not"
     fi
 }

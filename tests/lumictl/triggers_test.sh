@@ -7,7 +7,7 @@ source "$(dirname "$0")/testlib.sh"
 sim_controller sim/a type=1 number=1 numberPlaybackTriggers=4
 sim_controller sim/b type=1 number=2 hasTriggerHeader=false numberPlaybackTriggers=4
 sim_controller sim/c type=1 number=3 numberPlaybackTriggers=4 'fault=setTrigger DevIOError at 2'
-export LUMIDRIVE_SIM_DIR=$T/sim
+export LUMIDRIVE_SIM_DIR=$PWD/sim
 
 cat >table.txt <<'EOF2'
 # A table with every kind of value
@@ -23,13 +23,13 @@ expect 0 out '^wrote 4 triggers and the header to controller 1 \(a on sim-a\)$'
 lumictl triggers
 expect 0 out '^header = 200 0 255 7$' out '^trigger = 2 -1 3 -2147483648 "Act 1/Opening"$' \
          out '^trigger = 16 2147483647 -5 2147483647 "a \\"quoted\\" name"$' out '^# 4 of at most 4 triggers$'
-cp "$T/out" listed.txt
+cp "$OUT" listed.txt
 # What is listed can be written back and lists the same.
 lumictl triggers set listed.txt
 expect 0
 lumictl triggers
 expect 0
-cmp -s listed.txt "$T/out" || fail "the listing written back lists differently"
+cmp -s listed.txt "$OUT" || fail "the listing written back lists differently"
 
 # Bad files: the line is named and nothing is changed.
 while IFS='|' read -r line message; do
@@ -48,7 +48,7 @@ colour = red|unknown key 'colour'
 EOF2
 lumictl triggers
 expect 0
-cmp -s listed.txt "$T/out" || fail "a refused file changed the table"
+cmp -s listed.txt "$OUT" || fail "a refused file changed the table"
 
 # More triggers than the controller holds; a header for a controller without one.
 printf 'trigger = %d 0 0 0 ""\n' 1 2 3 4 5 >five.txt

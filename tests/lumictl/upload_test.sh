@@ -34,7 +34,7 @@ expect 1 err 'cut\.dmx: reading frame 185 failed: code 18 \(DevTruncated\); the 
 # ---- A controller folder: stored shows outlive the run ----
 sim_controller sim/a type=1 number=1 totalSpace=4M
 sim_controller sim/b type=1 number=2 'fault=writeFrames DevIOError at 3'
-export LUMIDRIVE_SIM_DIR=$T/sim
+export LUMIDRIVE_SIM_DIR=$PWD/sim
 
 lumictl upload up.dmx
 expect 0

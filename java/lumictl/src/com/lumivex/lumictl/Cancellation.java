@@ -10,11 +10,11 @@ import java.util.concurrent.locks.LockSupport;
  * the hook only raises a flag and waits (a few seconds at most) until the
  * command has noticed it and ended what it started on the controller (live
  * play, playback, an upload), so that nothing is called on a device from two
- * threads at once. Long loops call {@link #check(String)}; waits poll the
+ * threads at once. Long loops call {@link #check()}; waits poll the
  * flag instead of being interrupted, so no file channel is closed under the
  * command by an interrupt.
  *
- * <p>Thread safety: {@link #requested()} and {@link #check(String)} may be
+ * <p>Thread safety: {@link #requested()} and {@link #check()} may be
  * called from any thread.
  */
 final class Cancellation {
@@ -40,15 +40,15 @@ final class Cancellation {
         return requested;
     }
 
-    /** Throws an "interrupted" failure for {@code what} once Ctrl+C was pressed. */
-    static void check(String what) {
-        if (requested) throw Failure.interrupted(what);
+    /** Throws an "interrupted" failure once Ctrl+C was pressed. */
+    static void check() {
+        if (requested) throw Failure.interrupted();
     }
 
     /** Sleeps until {@code deadlineNanos} (System.nanoTime) unless Ctrl+C comes first. */
-    static void sleepUntil(long deadlineNanos, String what) {
+    static void sleepUntil(long deadlineNanos) {
         while (true) {
-            check(what);
+            check();
             long left = deadlineNanos - System.nanoTime();
             if (left <= 0) return;
             LockSupport.parkNanos(Math.min(left, 50_000_000L));

@@ -58,7 +58,7 @@ final class DumpCommand implements Callable<Integer> {
                 }
                 out.append(line);
                 ++written;
-                if ((written & 255) == 0) Cancellation.check("dump");
+                if ((written & 255) == 0) Cancellation.check();
             }
             out.flush();
         } catch (IOException e) {

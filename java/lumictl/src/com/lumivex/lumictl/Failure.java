@@ -37,7 +37,7 @@ final class Failure extends RuntimeException {
     }
 
     /** The user pressed Ctrl+C while the command ran. */
-    static Failure interrupted(String what) {
-        return new Failure(what + ": interrupted", INTERRUPTED, null);
+    static Failure interrupted() {
+        return new Failure("interrupted", INTERRUPTED, null);
     }
 }

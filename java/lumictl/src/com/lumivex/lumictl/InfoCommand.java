@@ -30,7 +30,7 @@ final class InfoCommand implements Callable<Integer> {
                 lastTime = frame.timeCode;
                 if (frame.startCode != 0) ++otherStartCodes;
                 ++frames;
-                if ((frames & 255) == 0) Cancellation.check("info");
+                if ((frames & 255) == 0) Cancellation.check();
             }
             Double seconds = Formats.duration(frames, h);
             System.out.println("file:              " + file + " (" + SaveCommand.size(file) + " bytes)");

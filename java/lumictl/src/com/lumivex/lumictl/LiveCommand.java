@@ -76,7 +76,7 @@ final class LiveCommand implements Callable<Integer> {
                     continue;
                 }
                 long due = start + Math.round(sent * periodNanos);
-                Cancellation.sleepUntil(due, "live");
+                Cancellation.sleepUntil(due);
                 if (System.nanoTime() - due > periodNanos) ++late;
                 try {
                     c.device.sendFrame(frame);
@@ -87,7 +87,7 @@ final class LiveCommand implements Callable<Integer> {
                 bar.update(sent);
             }
             // The last frame stands for its own period before live play ends.
-            Cancellation.sleepUntil(start + Math.round(sent * periodNanos), "live");
+            Cancellation.sleepUntil(start + Math.round(sent * periodNanos));
             bar.finish();
         } catch (Failure e) {
             bar.abandon();

@@ -77,8 +77,9 @@ public final class Lumictl implements Runnable {
 
     private static int handle(Exception e, CommandLine cl, CommandLine.ParseResult parsed) {
         PrintWriter err = cl.getErr();
-        String command = cl.getCommandName();
-        String prefix = "lumictl: " + ("lumictl".equals(command) ? "" : command + ": ");
+        // "lumictl: triggers set: ..." for a subcommand, "lumictl: ..." for the tool itself.
+        String command = cl.getCommandSpec().qualifiedName(" ").replaceFirst("^lumictl ?", "");
+        String prefix = "lumictl: " + (command.isEmpty() ? "" : command + ": ");
         if (e instanceof Failure) {
             err.println(prefix + e.getMessage());
             err.flush();

@@ -149,7 +149,7 @@ final class OlaCommands {
                 OlaShow.writeFrame(w, scratch, universe, frame.dmxData);
                 previousDue = due;
                 ++r.exported;
-                if ((r.frames & 255) == 0) Cancellation.check("export-ola");
+                if ((r.frames & 255) == 0) Cancellation.check();
                 bar.update(r.frames);
             }
             bar.finish();
@@ -263,8 +263,8 @@ final class OlaCommands {
             write(scan, w, h);
             w.commit();
             if (scan.narrower > 0) {
-                System.err.println(f("note: %d frame%s narrower than %d channels were padded with zeros",
-                        scan.narrower, scan.narrower == 1 ? "" : "s", scan.widest));
+                System.err.println(f("note: %d frame%s narrower than %d channels %s padded with zeros",
+                        scan.narrower, scan.narrower == 1 ? "" : "s", scan.widest, scan.narrower == 1 ? "was" : "were"));
             }
             System.out.println(f("imported %d frames of universe %d from %s into %s as %s: %s frames/s%s%s",
                     scan.count, scan.chosen == null ? 0 : scan.chosen, in, file, Formats.quote(show),
@@ -329,7 +329,7 @@ final class OlaCommands {
                     frame.timeCode = s.times[(int) written[0]];
                     w.write(frame);
                     ++written[0];
-                    if ((written[0] & 255) == 0) Cancellation.check("import-ola");
+                    if ((written[0] & 255) == 0) Cancellation.check();
                     bar.update(written[0]);
                 });
             }
@@ -391,15 +391,18 @@ final class OlaCommands {
          * Frame j of {@code n} comes {@code times[j]} ms after the first; {@code end} is the time after the last
          * frame's delay, or -1 when the show has none. The rate spans the whole show: n frames over {@code end},
          * or n - 1 intervals up to the last frame. It is constant when every time is that rate's time rounded
-         * to a millisecond, trying the rate rounded to a whole number and to 3 decimals first; within 1 ms
-         * still counts as constant.
+         * to a millisecond, trying the rate rounded to a whole number, that number times 1000/1001 (the
+         * video rates such as 29.97) and the rate rounded to 3 decimals first; within 1 ms still counts as
+         * constant, at the measured rate.
          */
         static RateGuess of(int[] times, int n, long end) {
             long intervals = end >= 0 ? n : n - 1;
             long span = end >= 0 ? end : n > 0 ? times[n - 1] : 0;
             if (n == 0 || intervals < 1 || span <= 0) return new RateGuess(false, 0);
             double measured = intervals * 1000.0 / span;
-            double[] candidates = {Math.rint(measured), Math.rint(measured * 1000) / 1000, measured};
+            // Whole rates, the video rates just below them (30000/1001 and the like), 3 decimals, as measured.
+            double whole = Math.rint(measured);
+            double[] candidates = {whole, whole * 1000 / 1001, Math.rint(measured * 1000) / 1000, measured};
             for (double c : candidates) {
                 if (c > 0 && fits(times, n, end, c, 0)) return new RateGuess(true, c);
             }

@@ -59,7 +59,7 @@ final class PlaybackCommands {
                 Failure interrupted = null;
                 try {
                     Cancellation.sleepUntil(seconds == null ? Long.MAX_VALUE / 2 + start
-                            : start + (long) (seconds * 1e9), "play");
+                            : start + (long) (seconds * 1e9));
                 } catch (Failure e) {
                     interrupted = e;
                 }

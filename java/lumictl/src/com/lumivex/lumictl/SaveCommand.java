@@ -120,7 +120,7 @@ final class SaveCommand implements Callable<Integer> {
             DMXFrame frame = back.newFrame();
             while (back.read(frame)) {
                 read.add(frame);
-                if ((read.frames() & 255) == 0) Cancellation.check("verifying");
+                if ((read.frames() & 255) == 0) Cancellation.check();
             }
         }
         if (read.frames() != written.frames()) {

@@ -47,7 +47,7 @@ final class ShowCopy {
             Progress progress) {
         long copied = 0;
         while (true) {
-            if ((copied & 255) == 0) Cancellation.check("copying");
+            if ((copied & 255) == 0) Cancellation.check();
             int r;
             try {
                 r = device.readFrame(frame);

@@ -126,7 +126,7 @@ final class UploadCommand implements Callable<Integer> {
         long sent = 0;
         try {
             while (true) {
-                Cancellation.check(what);
+                Cancellation.check();
                 int n = 0;
                 while (n < batch && in.read(frames[n])) ++n;
                 if (n == 0) break;
