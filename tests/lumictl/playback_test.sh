@@ -8,7 +8,9 @@ source "$(dirname "$0")/testlib.sh"
 
 # ---- Playback of stored shows (built-in controllers) ----
 lumictl play Chase --seconds 0.2
-expect 0 out '^playing "Chase" on controller 1 \(Lumivex LD-512 on usb-1\) for 0\.200 s$' out '^stopped playback after 0\.[2-9]'
+# (Lower bounds only: a busy machine may take longer.)
+expect 0 out '^playing "Chase" on controller 1 \(Lumivex LD-512 on usb-1\) for 0\.200 s$' \
+         out '^stopped playback after ([1-9][0-9]*|0\.[2-9][0-9]*)\.?[0-9]* s$'
 lumictl play Chase --detach
 expect 0 out '^started playback of "Chase" on controller 1'
 lumictl play Nothing --seconds 0
@@ -22,7 +24,7 @@ expect 1 err 'stopping playback on controller 1 .* failed \(it is not playing\):
 
 # ---- Live play of a show file ----
 lumictl live small.dmx -c 3
-expect 0 out '^sent 40 frames of small\.dmx live to controller 3 \(Lumivex LiveLink on usb-3\) in 0\.1[0-9]+ s'
+expect 0 out '^sent 40 frames of small\.dmx live to controller 3 \(Lumivex LiveLink on usb-3\) in ([1-9][0-9]*\.|0\.[1-9])[0-9]* s'
 lumictl live small.dmx
 expect 0 out 'live to controller 1 \(Lumivex LD-512 on usb-1\)'
 lumictl live small.dmx --rate 0
