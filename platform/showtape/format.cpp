@@ -22,6 +22,16 @@ std::uint32_t crc32Of(const std::uint8_t* data, std::size_t size, std::uint32_t 
     return static_cast<std::uint32_t>(crc);
 }
 
+void RunningCrc::add(const std::uint8_t* record, std::size_t size) {
+    const std::size_t body = size - 4;
+    if (body != opLength_) {
+        op_ = crc32_combine_gen(static_cast<z_off_t>(body));
+        opLength_ = body;
+    }
+    const uLong combined = crc32_combine_op(value_, getU32(record + body), op_);
+    value_ = crc32Of(record + body, 4, static_cast<std::uint32_t>(combined));
+}
+
 void putU16(std::uint8_t* at, std::uint16_t v) {
     at[0] = static_cast<std::uint8_t>(v);
     at[1] = static_cast<std::uint8_t>(v >> 8);

@@ -48,6 +48,25 @@ inline constexpr std::size_t kEndRecordSize = 17;
 // CRC-32 as zlib, gzip and PNG compute it, continued from `seed`.
 std::uint32_t crc32Of(const std::uint8_t* data, std::size_t size, std::uint32_t seed = 0);
 
+// The running CRC of the end record: CRC-32 of every byte of the frame
+// records so far. add() continues it over one record whose last four bytes
+// are the CRC-32 of the bytes before them, as a frame record is once encoded
+// or checked; that CRC is combined in (zlib's crc32_combine_op) instead of
+// reading the channel bytes a second time. The combination operator for the
+// last record length is kept, so a show of frames of one width costs a few
+// dozen operations per frame. Not thread safe: one per reader or writer.
+class RunningCrc {
+public:
+    void add(const std::uint8_t* record, std::size_t size);
+    std::uint32_t value() const { return value_; }
+    void reset() { value_ = 0; }
+
+private:
+    std::uint32_t value_ = 0;
+    std::size_t opLength_ = 0;  // bytes the operator is for; 0 before the first record
+    unsigned long op_ = 0;      // zlib's combination operator for opLength_ bytes
+};
+
 void putU16(std::uint8_t* at, std::uint16_t v);
 void putU32(std::uint8_t* at, std::uint32_t v);
 void putU64(std::uint8_t* at, std::uint64_t v);

@@ -51,7 +51,7 @@ void ShowReader::rewind() noexcept {
     nextRead_ = static_cast<off_t>(kHeadSize);
     atEof_ = false;
     frames_ = 0;
-    runningCrc_ = 0;
+    runningCrc_.reset();
     outcome_ = DevSuccess;
 }
 
@@ -121,7 +121,7 @@ DevReturn ShowReader::readFrameRecord(DMXFrame& frame) {
     frame.timeCode = static_cast<std::int32_t>(getU32(record + 5));
     frame.channelCount = channelCount;
     if (count > 0) std::memcpy(frame.dmxData, record + kFrameHeaderSize, count);
-    runningCrc_ = crc32Of(record, size, runningCrc_);
+    runningCrc_.add(record, size);
     ++frames_;
     pos_ += size;
     return DevSuccess;
@@ -137,7 +137,7 @@ DevReturn ShowReader::readEndRecord() {
     if (crc32Of(record, 13) != getU32(record + 13)) return DevCorrupt;
     // Frames lost, repeated or reordered as whole records pass their own
     // CRCs; the count and the running CRC catch them.
-    if (getU64(record + 1) != frames_ || getU32(record + 9) != runningCrc_) return DevCorrupt;
+    if (getU64(record + 1) != frames_ || getU32(record + 9) != runningCrc_.value()) return DevCorrupt;
     if (available > kEndRecordSize) return DevCorrupt;
     pos_ += kEndRecordSize;
     return DevNoMoreData;

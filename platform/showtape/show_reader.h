@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "devtypes.h"
+#include "format.h"
 #include "posix_file.h"
 
 namespace showtape {
@@ -55,7 +56,7 @@ private:
     off_t nextRead_ = 0;    // file offset of the byte after buffer_[end_ - 1]
     bool atEof_ = false;
     std::uint64_t frames_ = 0;
-    std::uint32_t runningCrc_ = 0;
+    RunningCrc runningCrc_;
     DevReturn outcome_ = DevSuccess;  // DevSuccess while frames may follow
 };
 

@@ -158,7 +158,7 @@ DevReturn ShowWriter::append(const DMXFrame& frame) {
     if (room != DevSuccess) return room;
     std::uint8_t* record = buffer_.data() + buffered_;
     const std::size_t size = encodeFrameRecord(record, frame);
-    runningCrc_ = crc32Of(record, size, runningCrc_);
+    runningCrc_.add(record, size);
     buffered_ += size;
     ++frames_;
     return DevSuccess;
@@ -187,7 +187,7 @@ DevReturn ShowWriter::finish() {
     if (stage_ == Stage::Writing) {
         const DevReturn room = reserve(kEndRecordSize);
         if (room != DevSuccess) return room;
-        encodeEndRecord(buffer_.data() + buffered_, frames_, runningCrc_);
+        encodeEndRecord(buffer_.data() + buffered_, frames_, runningCrc_.value());
         buffered_ += kEndRecordSize;
         stage_ = Stage::EndBuffered;
     }

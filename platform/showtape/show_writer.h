@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "devtypes.h"
+#include "format.h"
 #include "posix_file.h"
 
 namespace showtape {
@@ -76,7 +77,7 @@ private:
     std::size_t buffered_ = 0;  // bytes in buffer_ not yet in the file
     off_t written_ = 0;         // bytes known to be in the file
     std::uint64_t frames_ = 0;
-    std::uint32_t runningCrc_ = 0;
+    RunningCrc runningCrc_;
     Stage stage_ = Stage::Writing;
     bool closing_ = false;  // finish() was called
 };
