@@ -1,6 +1,8 @@
 # Fails unless the library's dynamic symbol table defines exactly the
-# functions that lumidrive.h and lumidrive_sim.h declare with LUMIDRIVE_API.
-# Usage: cmake -DNM=... -DLIBRARY=... -DHEADERS="a.h;b.h" -P check_exports.cmake
+# functions that HEADERS declare with the export macro API (at least MIN_COUNT
+# of them, so a header the pattern no longer matches cannot pass unnoticed).
+# Usage: cmake -DNM=... -DLIBRARY=... -DHEADERS="a.h;b.h" -DAPI=LUMIDRIVE_API
+#              -DMIN_COUNT=30 -P check_exports.cmake
 execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
                 OUTPUT_VARIABLE listing RESULT_VARIABLE rc)
 if(NOT rc EQUAL 0)
@@ -17,7 +19,7 @@ list(SORT found)
 set(expected "")
 foreach(header IN LISTS HEADERS)
   file(READ ${header} text)
-  string(REGEX MATCHALL "\nLUMIDRIVE_API [^(;]*[ *]([A-Za-z_][A-Za-z0-9_]*)\\(" decls "${text}")
+  string(REGEX MATCHALL "\n${API} [^(;]*[ *]([A-Za-z_][A-Za-z0-9_]*)\\(" decls "${text}")
   foreach(decl IN LISTS decls)
     string(REGEX REPLACE "^.*[ *]([A-Za-z_][A-Za-z0-9_]*)\\($" "\\1" name "${decl}")
     list(APPEND expected ${name})
@@ -25,7 +27,7 @@ foreach(header IN LISTS HEADERS)
 endforeach()
 list(SORT expected)
 list(LENGTH expected count)
-if(count LESS 30)
+if(count LESS MIN_COUNT)
   message(FATAL_ERROR "found only ${count} declarations in ${HEADERS}")
 endif()
 if(NOT found STREQUAL expected)
