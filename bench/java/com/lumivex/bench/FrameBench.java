@@ -31,7 +31,9 @@ import java.util.zip.CRC32;
  * command line. Each operation is timed over ROUNDS rounds of FRAMES frames
  * after two rounds of warm-up; the table gives the median and the best round.
  *
- * <p>Usage: {@code FrameBench FOLDER [--frames N] [--rounds R]}
+ * <p>Usage: {@code FrameBench FOLDER [--frames N] [--rounds R] [--only TEXT]}; with
+ * {@code --only}, only the operations whose names contain TEXT are timed (for
+ * profiling one of them).
  */
 public final class FrameBench {
     private static final int CHANNELS = 512;
@@ -40,6 +42,7 @@ public final class FrameBench {
     private final Path folder;
     private final int frames;
     private final int rounds;
+    private final String only;
     private final List<String[]> table = new ArrayList<>();
     private final DMXFrame frame = new DMXFrame(CHANNELS);
     private double emptyCall;
@@ -49,30 +52,33 @@ public final class FrameBench {
         long run(int n) throws Exception;
     }
 
-    private FrameBench(Path folder, int frames, int rounds) {
+    private FrameBench(Path folder, int frames, int rounds, String only) {
         this.folder = folder;
         this.frames = frames;
         this.rounds = rounds;
+        this.only = only;
         for (int i = 0; i < CHANNELS; ++i) frame.dmxData[i] = (i * 7) & 0xFF;
     }
 
     /**
      * Runs the benchmark and prints the table.
      *
-     * @param args FOLDER [--frames N] [--rounds R]
+     * @param args FOLDER [--frames N] [--rounds R] [--only TEXT]
      * @throws Exception when a bridge or a file fails
      */
     public static void main(String[] args) throws Exception {
         Path folder = Path.of(args[0]);
         int frames = 20000;
         int rounds = 7;
+        String only = "";
         for (int i = 1; i + 1 < args.length; i += 2) {
             if (args[i].equals("--frames")) frames = Integer.parseInt(args[i + 1]);
             if (args[i].equals("--rounds")) rounds = Integer.parseInt(args[i + 1]);
+            if (args[i].equals("--only")) only = args[i + 1];
         }
         // Batches of up to 256 frames divide the rounds.
         frames = Math.max(256, frames / 256 * 256);
-        new FrameBench(folder, frames, rounds).run();
+        new FrameBench(folder, frames, rounds, only).run();
     }
 
     private void run() throws Exception {
@@ -146,7 +152,9 @@ public final class FrameBench {
             live.stopLivePlay();
 
             ShowtapeHeader h = header();
+            // One show of each batch size at a time fits the 32 MiB store.
             for (int batch : new int[] {1, 16, 64, 256}) {
+                if (!wanted("writeFrames, batches of " + batch)) continue;
                 DMXFrame[] frames = new DMXFrame[batch];
                 for (int i = 0; i < batch; ++i) frames[i] = new DMXFrame(0, i, frame.dmxData.clone());
                 String name = "bench-" + batch;
@@ -158,23 +166,34 @@ public final class FrameBench {
                     store.closeFile();
                     return elapsed;
                 });
+                store.deleteFile(name, null);
             }
-            DMXFrame into = new DMXFrame(CHANNELS);
-            time("readFrame", n -> {
-                store.openFile("bench-64", new ShowtapeHeader());
-                int failures = 0;
-                long t = System.nanoTime();
-                for (int i = 0; i < n; ++i) failures += store.readFrame(into);
-                long elapsed = System.nanoTime() - t;
-                store.closeFile();
-                if (failures != 0) throw new IllegalStateException("readFrame did not return 0");
-                return elapsed;
-            });
-            for (int batch : new int[] {1, 16, 64, 256}) store.deleteFile("bench-" + batch, null);
+            if (wanted("readFrame")) readFrame(store, h);
         } finally {
             live.closeDevice();
             store.closeDevice();
         }
+    }
+
+    /** Reads a stored show of FRAMES frames, uploaded beforehand. */
+    private void readFrame(Lumidrive store, ShowtapeHeader h) throws DevException {
+        DMXFrame[] batch = new DMXFrame[64];
+        for (int i = 0; i < batch.length; ++i) batch[i] = new DMXFrame(0, i, frame.dmxData.clone());
+        store.createFile("bench-read", h, true);
+        for (int i = 0; i < frames; i += batch.length) store.writeFrames(batch);
+        store.closeFile();
+        DMXFrame into = new DMXFrame(CHANNELS);
+        time("readFrame", n -> {
+            store.openFile("bench-read", new ShowtapeHeader());
+            int failures = 0;
+            long t = System.nanoTime();
+            for (int i = 0; i < n; ++i) failures += store.readFrame(into);
+            long elapsed = System.nanoTime() - t;
+            store.closeFile();
+            if (failures != 0) throw new IllegalStateException("readFrame did not return 0");
+            return elapsed;
+        });
+        store.deleteFile("bench-read", null);
     }
 
     private static ShowtapeHeader header() {
@@ -288,7 +307,12 @@ public final class FrameBench {
 
     private double median;
 
+    private boolean wanted(String name) {
+        return name.contains(only) || name.equals("empty native call");
+    }
+
     private void time(String name, Round round) {
+        if (!wanted(name)) return;
         try {
             round.run(frames);
             round.run(frames);
@@ -317,6 +341,7 @@ public final class FrameBench {
             System.out.println(b);
         }
         System.out.println();
+        if (!only.isEmpty()) return;
         double send = value("sendFrame");
         double write = value("writeDMXFrame");
         double read = value("readDMXFrame");
