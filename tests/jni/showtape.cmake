@@ -60,23 +60,7 @@ set_tests_properties(jni_showtape_exports PROPERTIES LABELS "jni")
 # The real `java` launcher runs CopyShowDemo against the simulator's demo
 # controllers: the first stored show goes through the controller bridge into
 # a .dmx file through the show-file bridge, and is read back and compared,
-# header and frames. The libraries come from java.library.path, with
-# -Xcheck:jni; demo_environment preloads the ASan runtime in the sanitizer
-# build.
-add_jar(jni_copy_show_demo
-  SOURCES java/com/lumivex/demo/CopyShowDemo.java
-  INCLUDE_JARS ${controller_jar}
-  OUTPUT_NAME copy-show-demo
-  OUTPUT_DIR ${CMAKE_BINARY_DIR}/java)
-add_dependencies(jni_copy_show_demo lumivex_controller_jar JNILumidrive Lumidrive JNIShowtape Showtape)
-add_test(NAME jni_copy_show_demo
-  COMMAND ${Java_JAVA_EXECUTABLE} -Xcheck:jni -XX:+UseSerialGC
-          -Djava.library.path=${CMAKE_LIBRARY_OUTPUT_DIRECTORY}
-          -cp ${controller_jar}:${CMAKE_BINARY_DIR}/java/copy-show-demo.jar
-          com.lumivex.demo.CopyShowDemo ${CMAKE_CURRENT_BINARY_DIR}/copied-show.dmx)
-set_tests_properties(jni_copy_show_demo PROPERTIES
-  LABELS "jni"
-  TIMEOUT 120
-  FAIL_REGULAR_EXPRESSION "${LUMIVEX_JVM_FAIL_PATTERNS}"
-  ENVIRONMENT "${demo_environment}"
-  ENVIRONMENT_MODIFICATION "LUMIDRIVE_SIM_DIR=unset:")
+# header and frames.
+lumivex_add_java_demo(jni_copy_show_demo CLASS CopyShowDemo
+  DEPENDS JNILumidrive Lumidrive JNIShowtape Showtape
+  ARGS ${CMAKE_CURRENT_BINARY_DIR}/copied-show.dmx)
